@@ -1,104 +1,115 @@
-// Placeholder greedy packer; replaced by the parsing packer.
 #include "lzh/packer.h"
 
+#include <cmath>
 #include <cstring>
+#include <stdexcept>
 
-#include "lzh/huffman_model.h"
+#include "lzh/file_driver.h"
 #include "lzh/lzh_decode.h"
+#include "lzh/match_finder.h"
+#include "lzh/pack_bit_writer.h"
+#include "lzh/pack_model.h"
+#include "lzh/pack_parse.h"
 
 namespace lzh {
 
 namespace {
 
-struct BitWriter {
-  std::vector<std::uint8_t>& out;
-  std::uint32_t acc = 0;
-  int n = 0;
-  void Put(std::uint32_t bits, int count) {
-    for (int i = count - 1; i >= 0; --i) {
-      acc = (acc << 1) | ((bits >> i) & 1);
-      if (++n == 8) {
-        out.push_back(static_cast<std::uint8_t>(acc));
-        acc = 0;
-        n = 0;
-      }
-    }
-  }
-  void Finish() {
-    if (n) out.push_back(static_cast<std::uint8_t>(acc << (8 - n)));
-    n = 0;
-  }
-};
+constexpr int kLengthSymbolBase = 256 - MatchFinder::kMinLength;
 
-struct Model {
-  std::uint16_t freq[HuffmanTables::FrequencyEntries];
-  std::uint16_t parent[HuffmanTables::ParentEntries];
-  std::uint16_t child[HuffmanTables::ChildEntries];
-  HuffmanTables t{freq, parent, child};
-  Model() { InitHuffmanModel(t); }
-  void Encode(BitWriter& w, int symbol) {
-    std::uint32_t code = 0;
-    int len = 0;
-    unsigned c = parent[NodeCount + symbol];
-    std::uint64_t bits = 0;
-    do {
-      bits |= static_cast<std::uint64_t>(c & 1) << len;  // odd position: bit 1
-      ++len;
-      c = parent[c];
-    } while (c != RootNode);
-    (void)code;
-    // len can exceed 32 only on degenerate trees; write bit by bit.
-    for (int i = len - 1; i >= 0; --i) w.Put(static_cast<std::uint32_t>((bits >> i) & 1), 1);
-    UpdateHuffmanModel(t, symbol);
-  }
-};
+int SymbolOf(const Item& item, const std::uint8_t* bytes) {
+  return item.length == 1 ? bytes[0] : kLengthSymbolBase + item.length;
+}
 
-void EncodePosition(BitWriter& w, unsigned p) {
-  const unsigned u = p >> 6;
-  int first = 0;
-  while (PositionCodeTable[static_cast<std::size_t>(first)] != u) ++first;
-  const int len = PositionLengthTable[static_cast<std::size_t>(first)];
-  w.Put(static_cast<std::uint32_t>(first) >> (8 - len), len);
-  w.Put(p & 0x3F, 6);
+void PricesFromCodeLengths(const AdaptiveModel& model, SymbolPrices& prices) {
+  std::array<std::uint8_t, SymbolCount> lengths;
+  model.CodeLengths(lengths);
+  for (int s = 0; s < SymbolCount; ++s) prices[static_cast<std::size_t>(s)] = lengths[static_cast<std::size_t>(s)] * kPriceScale;
+}
+
+void PricesFromWeights(const AdaptiveModel& model, SymbolPrices& prices) {
+  const double root = model.RootWeight();
+  for (int s = 0; s < SymbolCount; ++s)
+    prices[static_cast<std::size_t>(s)] = static_cast<std::uint32_t>(
+        std::lround(std::log2(root / model.Weight(s)) * kPriceScale));
+}
+
+void Prices(const AdaptiveModel& model, int pricing, SymbolPrices& prices) {
+  if (pricing == 0) PricesFromWeights(model, prices);
+  else PricesFromCodeLengths(model, prices);
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> PackBuffer(const std::uint8_t* data, std::size_t size,
-                                     const PackOptions&) {
+                                     const PackOptions& options) {
+  if (size > kMaxPackInput)
+    throw std::length_error("lzh: input of " + std::to_string(size) +
+                            " bytes is longer than the format can declare");
   std::vector<std::uint8_t> out(8);
-  std::memcpy(out.data(), "!HZL", 4);
-  const std::uint32_t n = static_cast<std::uint32_t>(size);
-  for (int i = 0; i < 4; ++i) out[4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(n >> (8 * i));
-  // Virtual history: 4036 spaces, then the data.
-  std::vector<std::uint8_t> v(PrefillSize, PrefillByte);
-  v.insert(v.end(), data, data + size);
-  BitWriter w{out};
-  Model m;
-  std::size_t pos = PrefillSize;
-  while (pos < v.size()) {
-    int best = 0;
-    std::size_t best_d = 0;
-    const std::size_t limit = std::min<std::size_t>(LongestMatch, v.size() - pos);
-    for (std::size_t d = 1; d <= WindowSize && d <= pos; ++d) {
-      std::size_t l = 0;
-      while (l < limit && v[pos - d + l] == v[pos + l]) ++l;
-      if (static_cast<int>(l) > best) {
-        best = static_cast<int>(l);
-        best_d = d;
-        if (l == limit) break;
+  std::memcpy(out.data(), kMagic, 4);
+  for (int i = 0; i < 4; ++i)
+    out[4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(size >> (8 * i));
+
+  // The history as the decoder sees it: the pre-filled spaces, then the data.
+  std::vector<std::uint8_t> history(PrefillSize + size, PrefillByte);
+  if (size > 0) std::memcpy(history.data() + PrefillSize, data, size);
+  const std::uint8_t* const bytes = history.data();
+
+  MatchFinder finder(bytes, history.size(), options.search_depth);
+  for (std::size_t pos = 0; pos < PrefillSize; ++pos) finder.Skip(pos);
+
+  BitWriter writer(out);
+  AdaptiveModel model;
+  BlockMatches matches;
+  std::vector<Item> items;
+  SymbolPrices prices;
+  Match found[MatchFinder::kMaxLength];
+  const std::size_t block_size = options.block_size == 0 ? 1 : options.block_size;
+  const int passes = options.passes < 1 ? 1 : options.passes;
+
+  for (std::size_t start = PrefillSize; start < history.size(); start += block_size) {
+    const std::size_t end = std::min(history.size(), start + block_size);
+    matches.Clear();
+    for (std::size_t pos = start; pos < end; ++pos) {
+      matches.first.push_back(static_cast<std::uint32_t>(matches.all.size()));
+      const int n = finder.Find(pos, found);
+      for (int k = 0; k < n; ++k) {
+        Match m = found[k];
+        // A block's items end at its end.
+        if (pos + m.length > end) {
+          m.length = static_cast<std::uint16_t>(end - pos);
+          if (m.length < MatchFinder::kMinLength) break;
+          matches.all.push_back(m);
+          break;
+        }
+        matches.all.push_back(m);
       }
     }
-    if (best > MatchThreshold) {
-      m.Encode(w, best + 253);
-      EncodePosition(w, static_cast<unsigned>(best_d - 1));
-      pos += static_cast<std::size_t>(best);
-    } else {
-      m.Encode(w, v[pos]);
-      ++pos;
+    matches.first.push_back(static_cast<std::uint32_t>(matches.all.size()));
+
+    Prices(model, options.pricing, prices);
+    for (int pass = 1; pass < passes; ++pass) {
+      items.clear();
+      ParseBlock(bytes + start, matches, prices, items);
+      AdaptiveModel trial = model;
+      std::size_t pos = start;
+      for (const Item& item : items) {
+        trial.Update(SymbolOf(item, bytes + pos));
+        pos += item.length;
+      }
+      Prices(trial, options.pricing, prices);
+    }
+    items.clear();
+    ParseBlock(bytes + start, matches, prices, items);
+    std::size_t pos = start;
+    for (const Item& item : items) {
+      model.Encode(writer, SymbolOf(item, bytes + pos));
+      if (item.length > 1) EncodePosition(writer, item.distance - 1u);
+      pos += item.length;
     }
   }
-  w.Finish();
+  writer.Finish();
   return out;
 }
 
