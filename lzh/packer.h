@@ -5,11 +5,21 @@
 // bits after the last item, the last item ending in the last byte. Matches copy
 // only from the pre-filled spaces and from bytes already produced, never from
 // window positions the decoder has not written yet.
+//
+// Parsing runs block by block over the data. Every position's matches come
+// from the binary-tree finder with the nearest distance for each length; the
+// block is then parsed as a shortest path under symbol prices taken from the
+// adaptive model, several times: each pass re-prices with the model that the
+// previous pass's items would produce. The model then counts the block's
+// final items, and the next block starts from that state.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "lzh/pack_encode.h"
+#include "lzh/pack_parse.h"
 
 namespace lzh {
 
@@ -17,17 +27,17 @@ struct PackOptions {
   // Parsing passes per block: the first prices symbols with the model as the
   // coder holds it at the block's start, later ones with the model that the
   // previous pass's items would leave behind.
-  int passes = 3;
+  int passes = 4;
   // Bytes per parsing block.
   std::size_t block_size = 1 << 16;
   // Nodes the match finder visits per position at most.
   int search_depth = 256;
-  // experimental
-  int pricing = 0;
 };
 
-// Inputs longer than this cannot be declared in the header.
-inline constexpr std::size_t kMaxPackInput = 0x7FFFFFFF;
+// The items that PackBuffer codes for data. Raises std::length_error for
+// inputs longer than kMaxPackInput.
+std::vector<Item> ParseInput(const std::uint8_t* data, std::size_t size,
+                             const PackOptions& options = {});
 
 // The whole compressed file for data. Raises std::length_error for inputs
 // longer than kMaxPackInput.

@@ -1,4 +1,4 @@
-// packer_bench [-p PASSES] [-b BLOCK] [-d DEPTH] [-m PRICING] FILE...
+// packer_bench [-p PASSES] [-b BLOCK] [-d DEPTH] FILE...
 // Packs each file, checks the result with the decoder and prints the stream
 // size (compressed file minus its 8-byte header), the ratio and the time.
 #include <chrono>
@@ -21,7 +21,6 @@ int main(int argc, char** argv) {
       case 'p': options.passes = static_cast<int>(v); break;
       case 'b': options.block_size = static_cast<std::size_t>(v); break;
       case 'd': options.search_depth = static_cast<int>(v); break;
-      case 'm': options.pricing = static_cast<int>(v); break;
       default: std::fprintf(stderr, "unknown option %s\n", argv[i]); return 2;
     }
   }
