@@ -9,9 +9,24 @@
 
 namespace platform {
 
-TApplication::TApplication() { CurrentOs().CreateApplicationWindow(); }
+namespace {
+TApplication* g_application = nullptr;
+}
 
-TApplication::~TApplication() { CurrentOs().DestroyApplicationWindow(); }
+TApplication::TApplication() {
+  CurrentOs().CreateApplicationWindow();
+  g_application = this;
+}
+
+TApplication::~TApplication() {
+  if (g_application == this) g_application = nullptr;
+  CurrentOs().DestroyApplicationWindow();
+}
+
+TApplication& Application() {
+  if (!g_application) throw Exception("Application object missing");
+  return *g_application;
+}
 
 void TApplication::SetTitle(const std::string& title) {
   title_ = title;

@@ -8,6 +8,8 @@ namespace platform {
 
 class Exception;
 
+// The process has one application object; it is created first thing in main
+// and reached through Application() while it exists.
 class TApplication {
  public:
   TApplication();  // creates the zero-size top-level window
@@ -25,6 +27,9 @@ class TApplication {
  private:
   std::string title_;
 };
+
+// The application object that exists now. Raises Exception when there is none.
+TApplication& Application();
 
 // Text of the standard report: "Exception %s im Modul %s bei %p." LF "%s%s".
 // message is empty when the raised object is not an Exception.

@@ -14,7 +14,8 @@ struct EmbeddedResource {
   std::uint32_t size;
 };
 
-// Weak: defined as an empty table unless the image carries resources.
+// Defined by the generated file of an image that carries resources; the posix
+// backend refers to them weakly, so an image without any has none.
 extern const EmbeddedResource platform_embedded_resources[];
 extern const std::uint32_t platform_embedded_resource_count;
 }

@@ -24,10 +24,12 @@
 #include "platform/embedded_resources.h"
 #include "platform/os.h"
 
+// Weak references: an image without resources does not define the table, and
+// then both addresses are null. (A weak default definition here would let the
+// compiler fold its count of 0 into the lookup.)
 extern "C" {
-__attribute__((weak)) extern const EmbeddedResource platform_embedded_resources[] = {
-    {nullptr, nullptr, nullptr, 0}};
-__attribute__((weak)) extern const std::uint32_t platform_embedded_resource_count = 0;
+__attribute__((weak)) extern const EmbeddedResource platform_embedded_resources[];
+__attribute__((weak)) extern const std::uint32_t platform_embedded_resource_count;
 }
 
 extern char** environ;
@@ -63,6 +65,9 @@ std::uint32_t WindowsError(int err) {
     case EEXIST: return 183;     // ERROR_ALREADY_EXISTS
     case ENOSPC: return 112;     // ERROR_DISK_FULL
     case ENOMEM: return 8;       // ERROR_NOT_ENOUGH_MEMORY
+    case EBUSY:
+    case ETXTBSY: return 32;     // ERROR_SHARING_VIOLATION
+    case EISDIR: return 5;       // ERROR_ACCESS_DENIED
     case ENAMETOOLONG: return 206;  // ERROR_FILENAME_EXCED_RANGE
     default: return 31;          // ERROR_GEN_FAILURE
   }
@@ -88,6 +93,9 @@ class PosixOs final : public Os {
       case 3: return "Das System kann den angegebenen Pfad nicht finden.";
       case 5: return "Zugriff verweigert";
       case 8: return "Nicht genügend Speicher verfügbar, um diesen Befehl zu verarbeiten.";
+      case 32:
+        return "Der Prozess kann nicht auf die Datei zugreifen, da sie von einem anderen Prozess "
+               "verwendet wird.";
       case 112: return "Auf dem Datenträger ist nicht genügend Speicherplatz vorhanden.";
       default: return "Fehler " + std::to_string(code);
     }
@@ -117,8 +125,7 @@ class PosixOs final : public Os {
     } else if (S_ISDIR(st.st_mode)) {
       attributes |= kAttributeDirectory;
     }
-    if (!S_ISLNK(st.st_mode) && access(ToNative(path).c_str(), W_OK) != 0 && errno == EACCES)
-      attributes |= kAttributeReadOnly;
+    if (S_ISREG(st.st_mode) && IsReadOnly(st)) attributes |= kAttributeReadOnly;
     return attributes ? attributes : 0x80;  // FILE_ATTRIBUTE_NORMAL
   }
 
@@ -130,7 +137,9 @@ class PosixOs final : public Os {
 
   bool FindResource(const std::string& type, const std::string& name,
                     ResourceData* out) override {
-    for (std::uint32_t i = 0; i < platform_embedded_resource_count; ++i) {
+    const std::uint32_t count =
+        &platform_embedded_resource_count ? platform_embedded_resource_count : 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
       const EmbeddedResource& r = platform_embedded_resources[i];
       if (strcasecmp(r.type, type.c_str()) == 0 && strcasecmp(r.name, name.c_str()) == 0) {
         out->data = r.data;
@@ -143,11 +152,11 @@ class PosixOs final : public Os {
   }
 
   FileHandle OpenExisting(const std::string& path) override {
-    return Open(path, O_RDONLY, LOCK_EX);
+    return Open(path, O_RDONLY, LOCK_EX, false);
   }
 
   FileHandle CreateAlways(const std::string& path) override {
-    return Open(path, O_RDWR | O_CREAT | O_TRUNC, LOCK_EX);
+    return Open(path, O_RDWR | O_CREAT, LOCK_EX, true);
   }
 
   std::int32_t Read(FileHandle h, void* buffer, std::int32_t count) override {
@@ -252,7 +261,7 @@ class PosixOs final : public Os {
   }
 
   FileHandle OpenReadLocked(const std::string& path) override {
-    return Open(path, O_RDONLY, LOCK_SH);
+    return Open(path, O_RDONLY, LOCK_SH, false);
   }
 
  private:
@@ -260,16 +269,41 @@ class PosixOs final : public Os {
 
   void Fail() { last_error_ = WindowsError(errno); }
 
-  // Opens without following a final symbolic link; the advisory lock stands
-  // in for the share mode, so two launchers do not write one file at once.
-  FileHandle Open(const std::string& path, int flags, int lock) {
-    const int fd = ::open(ToNative(path).c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0644);
+  // A file without any write permission stands for one with the read-only
+  // attribute, which Windows refuses to open for writing even to an
+  // administrator; root here is refused the same way.
+  static bool IsReadOnly(const struct stat& st) { return (st.st_mode & 0222) == 0; }
+
+  // Opens a regular file without following a final symbolic link. The advisory
+  // lock stands in for the share mode, so two launchers do not write one file
+  // at once; it is taken before anything is truncated, so a file that another
+  // process holds stays as it was. Created files get the execute bits (as far
+  // as the umask allows): on Windows every file can be started by the shell.
+  FileHandle Open(const std::string& path, int flags, int lock, bool truncate) {
+    // O_NONBLOCK: a FIFO planted under the name must not block the open.
+    const int fd =
+        ::open(ToNative(path).c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0755);
     if (fd < 0) {
       Fail();
       return -1;
     }
-    if (flock(fd, lock | LOCK_NB) != 0) {
-      Fail();
+    struct stat st;
+    int refusal = 0;
+    if (fstat(fd, &st) != 0) {
+      refusal = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+      refusal = EACCES;
+    } else if ((flags & O_ACCMODE) != O_RDONLY && IsReadOnly(st)) {
+      refusal = EACCES;
+    } else if (flock(fd, lock | LOCK_NB) != 0) {
+      refusal = errno;
+    } else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+      refusal = errno;
+    } else if (truncate && ftruncate(fd, 0) != 0) {
+      refusal = errno;
+    }
+    if (refusal != 0) {
+      last_error_ = WindowsError(refusal == EWOULDBLOCK ? EBUSY : refusal);
       ::close(fd);
       return -1;
     }
