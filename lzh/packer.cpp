@@ -71,14 +71,14 @@ std::vector<Item> ParseInput(const std::uint8_t* data, std::size_t size,
   if (size > 0) std::memcpy(history.data() + PrefillSize, data, size);
   const std::uint8_t* const bytes = history.data();
 
-  MatchFinder finder(bytes, history.size(), options.search_depth);
+  MatchFinder finder(bytes, history.size(), std::max(options.search_depth, 1));
   for (std::size_t pos = 0; pos < PrefillSize; ++pos) finder.Skip(pos);
 
   AdaptiveModel model;
   BlockMatches matches;
   std::vector<Item> items;
   SymbolPrices prices;
-  const std::size_t block_size = std::max<std::size_t>(options.block_size, 1);
+  const std::size_t block_size = std::clamp<std::size_t>(options.block_size, 1, kMaxBlockSize);
   const int passes = std::max(options.passes, 1);
 
   for (std::size_t start = PrefillSize; start < history.size(); start += block_size) {

@@ -23,14 +23,17 @@
 
 namespace lzh {
 
+// The largest parsing block: a block's summed prices must fit 32 bits.
+inline constexpr std::size_t kMaxBlockSize = 1 << 18;
+
 struct PackOptions {
   // Parsing passes per block: the first prices symbols with the model as the
   // coder holds it at the block's start, later ones with the model that the
   // previous pass's items would leave behind.
   int passes = 4;
-  // Bytes per parsing block.
+  // Bytes per parsing block, 1 to kMaxBlockSize.
   std::size_t block_size = 1 << 16;
-  // Nodes the match finder visits per position at most.
+  // Nodes the match finder visits per position at most (at least 1).
   int search_depth = 256;
 };
 
