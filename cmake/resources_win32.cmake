@@ -9,6 +9,9 @@
 # <binary dir>/<target>.rc, compiled by windres into a COFF object and linked
 # into the target. Omitted names (for test builds) are left out of the script.
 
+include_guard(GLOBAL)
+include(${CMAKE_CURRENT_LIST_DIR}/tolvex_manifest.cmake)
+
 set(TOLVEX_APPLICATION_MANIFEST ${CMAKE_SOURCE_DIR}/payload/Setup_Tolvex.manifest)
 
 if(CMAKE_RC_COMPILER)
@@ -35,34 +38,16 @@ if(IS_ABSOLUTE "${_tolvex_default_manifest}")
   set(TOLVEX_NO_DEFAULT_MANIFEST_FLAG "-B${_tolvex_no_manifest_dir}/")
 endif()
 
-# Reads the manifest table: sets <out_names> and <out_files> to the resource
-# names and target file names, in row order.
-function(tolvex_read_payload_manifest manifest out_names out_files)
-  file(STRINGS ${manifest} lines)
-  set(names)
-  set(files)
-  foreach(line IN LISTS lines)
-    if(line MATCHES "^#" OR line STREQUAL "")
-      continue()
-    endif()
-    string(REPLACE "\t" ";" fields "${line}")
-    list(GET fields 1 name)
-    list(GET fields 2 file)
-    list(APPEND names ${name})
-    list(APPEND files ${file})
-  endforeach()
-  set(${out_names} ${names} PARENT_SCOPE)
-  set(${out_files} ${files} PARENT_SCOPE)
-endfunction()
-
 function(tolvex_embed_resources target manifest payload_dir omitted depends)
-  tolvex_read_payload_manifest(${manifest} names files)
+  tolvex_read_manifest(${manifest} m)
   string(TOUPPER "${omitted}" omitted_upper)
 
   set(script "// Resources of ${target}, generated from ${manifest}.\n")
   string(APPEND script "LANGUAGE 0, 0\n")
   set(payload_files)
-  foreach(name file IN ZIP_LISTS names files)
+  foreach(row IN LISTS m_ROWS)
+    set(name "${m_RESOURCE_${row}}")
+    set(file "${m_TARGET_${row}}")
     string(TOUPPER "${name}" name_upper)
     if(name_upper IN_LIST omitted_upper)
       continue()
