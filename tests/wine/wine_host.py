@@ -145,3 +145,12 @@ def main_with_skip(body):
     except Skipped as e:
         print(f"SKIPPED: {e}")
         sys.exit(SKIP)
+
+
+if __name__ == "__main__":
+    # ./demo asks: python3 wine_host.py can-run-32bit (exit 0 yes, 1 no, reason printed)
+    if sys.argv[1:] == ["can-run-32bit"]:
+        ok, why = can_run_32bit()
+        print(why or "32-bit x86 programs run on this machine")
+        sys.exit(0 if ok else 1)
+    sys.exit(f"usage: {sys.argv[0]} can-run-32bit")
