@@ -83,6 +83,7 @@ struct WriteBlock {
   void operator()(std::uint8_t* area, std::uint16_t count, std::uint16_t& actual) {
     if (count == 0) {
       FlushOutputBuffer(d);
+      actual = 0;
       return;
     }
     if (static_cast<int>(d.OutputPosition) + count > IoBlockSize + 1) FlushOutputBuffer(d);

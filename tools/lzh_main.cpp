@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -16,14 +17,6 @@ int Usage() {
                "usage: lzh pack INPUT OUTPUT\n"
                "       lzh unpack INPUT OUTPUT\n");
   return 2;
-}
-
-// The driver works on Windows-style paths; the posix backend maps "\" to "/".
-std::string DriverPath(const char* path) {
-  std::string out = path;
-  for (char& c : out)
-    if (c == '/') c = '\\';
-  return out;
 }
 
 int Pack(const char* input, const char* output) {
@@ -68,12 +61,17 @@ int main(int argc, char** argv) {
   const std::string verb = argv[1];
   if (verb == "pack") return Pack(argv[2], argv[3]);
   if (verb != "unpack") return Usage();
-  lzh::InputFileName = DriverPath(argv[2]);
-  lzh::OutputFileName = DriverPath(argv[3]);
+  // The names go to the driver as given, so its messages show the paths the
+  // user typed; the backend accepts "/" as well as "\".
+  lzh::InputFileName = argv[2];
+  lzh::OutputFileName = argv[3];
   try {
     lzh::ExpandFile();
   } catch (const platform::Exception& e) {
     std::fprintf(stderr, "%s\n", e.Message().c_str());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "lzh: %s\n", e.what());
     return 1;
   }
   return 0;
