@@ -22,7 +22,10 @@ find_program(TOLVEX_MINGW64_CC x86_64-w64-mingw32-gcc REQUIRED)
 # cross build. Its file is the plain "Setup.exe" that row 17 is packed from.
 add_executable(inner_setup
   ${TOLVEX_PAYLOAD_SOURCE_DIR}/inner_setup/main.cpp
-  ${TOLVEX_PAYLOAD_SOURCE_DIR}/inner_setup/list_file.cpp)
+  ${TOLVEX_PAYLOAD_SOURCE_DIR}/inner_setup/list_file.cpp
+  ${TOLVEX_PAYLOAD_SOURCE_DIR}/inner_setup/current_directory_${TOLVEX_BACKEND}.cpp)
+# Stripped: the program travels compressed inside every launcher.
+target_link_options(inner_setup PRIVATE -s)
 set_target_properties(inner_setup PROPERTIES
   OUTPUT_NAME Setup
   SUFFIX ".exe"

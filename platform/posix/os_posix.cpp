@@ -274,11 +274,22 @@ class PosixOs final : public Os {
   // administrator; root here is refused the same way.
   static bool IsReadOnly(const struct stat& st) { return (st.st_mode & 0222) == 0; }
 
+  // The mode of a created file: runnable, as far as the umask allows.
+  static mode_t CreationMode() {
+    static const mode_t mode = [] {
+      const mode_t mask = umask(0);
+      umask(mask);
+      return static_cast<mode_t>(0755 & ~mask);
+    }();
+    return mode;
+  }
+
   // Opens a regular file without following a final symbolic link. The advisory
   // lock stands in for the share mode, so two launchers do not write one file
   // at once; it is taken before anything is truncated, so a file that another
-  // process holds stays as it was. Created files get the execute bits (as far
-  // as the umask allows): on Windows every file can be started by the shell.
+  // process holds stays as it was. A created or replaced file gets the
+  // execute bits (as far as the umask allows), as CREATE_ALWAYS gives a
+  // replaced file the new attributes: on Windows the shell can start any file.
   FileHandle Open(const std::string& path, int flags, int lock, bool truncate) {
     // O_NONBLOCK: a FIFO planted under the name must not block the open.
     const int fd =
@@ -299,7 +310,7 @@ class PosixOs final : public Os {
       refusal = errno;
     } else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
       refusal = errno;
-    } else if (truncate && ftruncate(fd, 0) != 0) {
+    } else if (truncate && (ftruncate(fd, 0) != 0 || fchmod(fd, CreationMode()) != 0)) {
       refusal = errno;
     }
     if (refusal != 0) {
