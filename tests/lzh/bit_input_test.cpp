@@ -1,6 +1,7 @@
 // Bit input: bit order, read-ahead, the end of the input and the overrun mark.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct ScriptCase {
   std::vector<std::uint8_t> input;
   std::vector<Step> steps;
 };
+
+void PrintTo(const ScriptCase& c, std::ostream* os) { *os << c.name; }
 
 class BitScript : public ::testing::TestWithParam<ScriptCase> {};
 

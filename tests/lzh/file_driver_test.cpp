@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -108,6 +109,8 @@ struct FailureCase {
   std::string error;  // {in} and {out} stand for the two file names
   bool output_removed;  // the output was created, so it must be gone afterwards
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 std::string Expected(const std::string& error) {
   return Replace(Replace(error, "{in}", lzh::InputFileName), "{out}", lzh::OutputFileName);
@@ -297,6 +300,8 @@ struct SuccessCase {
   Bytes input;
   Bytes expected;
 };
+
+void PrintTo(const SuccessCase& c, std::ostream* os) { *os << c.name; }
 
 class DriverSuccess : public ::testing::TestWithParam<SuccessCase> {};
 

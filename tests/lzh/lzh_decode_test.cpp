@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@ struct ItemCase {
   std::int32_t length;
   Bytes expected;
 };
+
+void PrintTo(const ItemCase& c, std::ostream* os) { *os << c.name; }
 
 class Items : public ::testing::TestWithParam<ItemCase> {};
 

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,8 @@ struct ToolCase {
   std::string err;  // exact stderr; "usage" means the usage text
   bool output_exists;
 };
+
+void PrintTo(const ToolCase& c, std::ostream* os) { *os << c.name; }
 
 class Tool : public ::testing::TestWithParam<ToolCase> {};
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <random>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,8 @@ struct RoundTripCase {
   const char* name;
   std::function<Bytes()> make;
 };
+
+void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
 
 class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
