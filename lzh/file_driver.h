@@ -93,6 +93,11 @@ struct WriteBlock {
   }
 };
 
+// LzhDecode with the driver's own procedures: the same decode, with their
+// per-byte work done inside the loop on the driver's buffers, and the same
+// reads and writes of the files (driver_decode.cpp).
+void LzhDecode(CodecState& state, std::int32_t length, ReadBlock& input, WriteBlock& output);
+
 // Reads the declared length and runs the decoder on the open files.
 void ExpandStream();
 // Opens the files, checks the header, expands; always 1 when it returns.

@@ -59,35 +59,4 @@ void RebuildHuffmanTree(HuffmanTables& t) {
   }
 }
 
-void UpdateHuffmanModel(HuffmanTables& t, int symbol) {
-  std::uint16_t* freq = t.FrequencyTable;
-  std::uint16_t* parent = t.ParentTable;
-  std::uint16_t* child = t.ChildTable;
-  if (freq[RootNode] == FrequencyLimit) RebuildHuffmanTree(t);
-
-  unsigned c = parent[NodeCount + symbol];
-  do {
-    const unsigned k = ++freq[c];
-    if (k > freq[c + 1]) {
-      // Exchange with the last node of the run that had the old weight.
-      unsigned l = c + 1;
-      while (k > freq[l + 1]) ++l;
-      freq[c] = freq[l];
-      freq[l] = static_cast<std::uint16_t>(k);
-
-      const unsigned i = child[c];
-      parent[i] = static_cast<std::uint16_t>(l);
-      if (i < static_cast<unsigned>(NodeCount)) parent[i + 1] = static_cast<std::uint16_t>(l);
-
-      const unsigned jj = child[l];
-      child[l] = static_cast<std::uint16_t>(i);
-      parent[jj] = static_cast<std::uint16_t>(c);
-      if (jj < static_cast<unsigned>(NodeCount)) parent[jj + 1] = static_cast<std::uint16_t>(c);
-      child[c] = static_cast<std::uint16_t>(jj);
-      c = l;
-    }
-    c = parent[c];
-  } while (c != 0);
-}
-
 }  // namespace lzh

@@ -14,6 +14,7 @@
 //  5. The root weighs at most FrequencyLimit, every other node less.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "lzh/bit_input.h"
@@ -39,8 +40,72 @@ struct HuffmanTables {
 void InitHuffmanModel(HuffmanTables& t);
 // Halves all leaf weights (rounding up) and rebuilds the tree.
 void RebuildHuffmanTree(HuffmanTables& t);
+
+// The node at c has just been counted to weight k, more than the node after
+// it: exchanges it with the last node of the run that had its old weight (the
+// sentinel above the root ends the scan) and returns that node's position.
+// The two positions swap what hangs at them; the children's parent links
+// follow, the positions' own parent links stay.
+inline std::size_t ExchangeNode(std::uint16_t* const freq, std::uint16_t* const parent,
+                                std::uint16_t* const child, std::size_t c, std::uint16_t k) {
+  // The weights are in order, so the run is the positions after c that weigh
+  // less than k: counted eight at a time, without a branch per position.
+  std::size_t l = c;
+  if (c + 8 <= static_cast<std::size_t>(NodeCount)) {
+    unsigned run = 0;
+    for (std::size_t j = 1; j <= 8; ++j) run += freq[c + j] < k ? 1u : 0u;
+    l = c + run;
+    if (run == 8)
+      while (k > freq[l + 1]) ++l;
+  } else {
+    ++l;
+    while (k > freq[l + 1]) ++l;
+  }
+  freq[c] = freq[l];
+  freq[l] = k;
+
+  // A leaf has one parent link, an internal node's two children have two:
+  // for a leaf the second store repeats the first.
+  const unsigned i = child[c];
+  parent[i] = static_cast<std::uint16_t>(l);
+  parent[i + static_cast<unsigned>(i < static_cast<unsigned>(NodeCount))] =
+      static_cast<std::uint16_t>(l);
+
+  const unsigned j = child[l];
+  child[l] = static_cast<std::uint16_t>(i);
+  parent[j] = static_cast<std::uint16_t>(c);
+  parent[j + static_cast<unsigned>(j < static_cast<unsigned>(NodeCount))] =
+      static_cast<std::uint16_t>(c);
+  child[c] = static_cast<std::uint16_t>(j);
+  return l;
+}
+
+// Counts the node at c and every node above it, up to the root, following the
+// parent links and exchanging where the order of weights is disturbed.
+inline void CountUpFrom(std::uint16_t* const freq, std::uint16_t* const parent,
+                        std::uint16_t* const child, std::size_t c) {
+  do {
+    const std::uint16_t k = static_cast<std::uint16_t>(freq[c] + 1);
+    freq[c] = k;
+    if (k > freq[c + 1]) [[unlikely]]
+      c = ExchangeNode(freq, parent, child, c, k);
+    c = parent[c];
+  } while (c != 0);
+}
+
+// One more occurrence of symbol on the tables given by their three arrays
+// (those of t); t is rebuilt first when the root has reached the limit.
+inline void CountSymbol(HuffmanTables& t, std::uint16_t* const freq, std::uint16_t* const parent,
+                        std::uint16_t* const child, unsigned symbol) {
+  if (freq[RootNode] == FrequencyLimit) [[unlikely]]
+    RebuildHuffmanTree(t);
+  CountUpFrom(freq, parent, child, parent[NodeCount + symbol]);
+}
+
 // Counts one more occurrence of symbol (0..313), rebuilding first at the limit.
-void UpdateHuffmanModel(HuffmanTables& t, int symbol);
+inline void UpdateHuffmanModel(HuffmanTables& t, int symbol) {
+  CountSymbol(t, t.FrequencyTable, t.ParentTable, t.ChildTable, static_cast<unsigned>(symbol));
+}
 
 // Walks the tree from the root, one bit per level, then updates the model.
 template <BlockIoProc In>
