@@ -44,7 +44,9 @@ function(tolvex_stage_release name)
   tolvex_read_manifest(${TOLVEX_MANIFEST} m)
   # A folder outside the build tree may gain or lose files: its listing is
   # watched, so the next build looks at it again.
-  if(EXISTS "${release}")
+  # (A folder that the build itself fills is tracked through DEPENDS instead.)
+  cmake_path(IS_PREFIX CMAKE_BINARY_DIR "${release}" NORMALIZE in_build_tree)
+  if(EXISTS "${release}" AND NOT in_build_tree)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${release}")
   endif()
   file(MAKE_DIRECTORY "${arg_STAGE_DIR}")

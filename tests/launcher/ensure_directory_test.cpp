@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct EnsureCase {
   Strings creations;              // CreateDirectory calls, in order
   std::set<std::string> folders_after;
 };
+
+// Failures name the case, not its bytes.
+void PrintTo(const EnsureCase& c, std::ostream* os) { *os << c.name; }
 
 class EnsureDirectoryPathTest : public ::testing::TestWithParam<EnsureCase> {};
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,9 @@ struct FailureCase {
   std::size_t rows_written;  // rows 1..n exist afterwards
   bool started;
 };
+
+// Failures name the case, not its bytes.
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class LaunchFailureTest : public LaunchSequenceTest,
                           public ::testing::WithParamInterface<FailureCase> {};

@@ -14,6 +14,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -200,6 +201,9 @@ struct BlockedCase {
   std::size_t row;      // its row number
   void (*block)(const fs::path& target);
 };
+
+// Failures name the case, not its bytes.
+void PrintTo(const BlockedCase& c, std::ostream* os) { *os << c.name; }
 
 // Windows refuses to open a read-only file for writing, administrators
 // included; the posix backend treats a file without write bits the same, so

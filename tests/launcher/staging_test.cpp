@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,9 @@ struct MissingCase {
   const char* present;  // a file put into the release folder beforehand, or ""
   const char* named;    // what the error names
 };
+
+// Failures name the case, not its bytes.
+void PrintTo(const MissingCase& c, std::ostream* os) { *os << c.name; }
 
 class StagingMissingTest : public StagingTest, public ::testing::WithParamInterface<MissingCase> {};
 
