@@ -92,10 +92,13 @@ class Bench:
             for target, folder in (("tmpfs", self.tmpfs), ("disk", self.disk)):
                 ours_out = os.path.join(folder, "ours.out")
                 lha_out = os.path.join(folder, "lha.out")
+                # hyperfine creates lha's output file afresh before each run,
+                # outside the timing; ours is removed before each run likewise.
                 medians, users = timing.paired_rounds(
                     [("ours", [self.lzh, "unpack", f.packed, ours_out]),
                      ("lha", ["lha", "-pq", f.archive])],
-                    self.rounds, runs, warmup, output=lha_out)
+                    self.rounds, runs, warmup, output=lha_out,
+                    prepare=timing.command_line(["rm", "-f", ours_out]))
                 if not filecmp.cmp(ours_out, f.plain, shallow=False):
                     raise SystemExit(f"lzh unpack output of {f.name} differs")
                 if not filecmp.cmp(lha_out, f.plain, shallow=False):
@@ -118,7 +121,8 @@ class Bench:
         argv = [os.path.join(self.bin, "decode_bench"), "--benchmark_format=console",
                 f"--benchmark_out={out}", "--benchmark_out_format=json",
                 "--benchmark_repetitions=" + ("3" if self.quick else "5"),
-                "--benchmark_report_aggregates_only=true", "--benchmark_min_time=0.3"]
+                "--benchmark_report_aggregates_only=true", "--benchmark_min_time=0.3",
+                self.tmpfs]
         for f in files:
             argv += [f.name, f.packed, f.plain]
         subprocess.run(argv, check=True, stdout=subprocess.DEVNULL)
