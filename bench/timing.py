@@ -79,6 +79,18 @@ def function_profile(out_file, limit=8):
     return rows[:limit]
 
 
+def hyperfine_once(argv, runs, warmup):
+    """Median wall seconds and mean user seconds of one hyperfine measurement."""
+    with tempfile.TemporaryDirectory() as tmp:
+        export = os.path.join(tmp, "run.json")
+        subprocess.run(["hyperfine", "-N", "--style", "none", "-w", str(warmup), "-r", str(runs),
+                        "--export-json", export, command_line(argv)],
+                       check=True, stdout=subprocess.DEVNULL)
+        with open(export) as f:
+            res = json.load(f)["results"][0]
+    return statistics.median(res["times"]), res["user"]
+
+
 def timed_run(argv, repeat=1):
     """Median wall seconds and median user seconds of `repeat` runs."""
     walls, users = [], []
