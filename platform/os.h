@@ -64,6 +64,8 @@ class Os {
                             ResourceData* out) = 0;
 
   // --- files ----------------------------------------------------------------
+  // Neither open goes through a link: a path that is a reparse point (junction,
+  // symbolic link) fails, whatever it points to.
   // CreateFileA GENERIC_READ, share mode 0, OPEN_EXISTING.
   virtual FileHandle OpenExisting(const std::string& path) = 0;
   // CreateFileA GENERIC_READ|GENERIC_WRITE, share mode 0, CREATE_ALWAYS.
@@ -95,20 +97,26 @@ class Os {
   // --- hardening for an elevated run ------------------------------------------
   // Restricts the DLL search of this process to the system folder. Called first.
   virtual void RestrictDllSearch() = 0;
+  // Opens the folder itself (a link is not followed: a reparse point fails) and
+  // holds it so that, while the handle is open, the folder can be neither
+  // renamed nor removed, and so nothing else can take its place under its name.
+  // Returns < 0 on failure; released with Close.
+  virtual FileHandle HoldFolder(const std::string& path) = 0;
   // Whether an existing folder (given without trailing separator) can be
   // trusted as it is: it carries exactly the protection of ProtectFolder and
-  // belongs to an administrator (Windows) or to this user (POSIX).
+  // belongs to the administrators (Windows) or to this user (POSIX).
   virtual bool IsFolderTrusted(const std::string& path) = 0;
-  // Removes everything inside the folder without following any link in it.
-  virtual void EmptyFolder(const std::string& path) = 0;
-  // Gives the folder the launcher's protection (admins and system full control,
-  // the starting user read and execute, nothing inherited; mode 0700 on POSIX).
+  // Gives the folder the launcher's protection (owner Administrators;
+  // Administrators and SYSTEM full control, the starting user read and
+  // execute, nothing inherited; on POSIX owner this user, mode 0700).
   // False on failure.
   virtual bool ProtectFolder(const std::string& path) = 0;
+  // Removes everything inside the folder without following any link in it (a
+  // link is removed itself). False when something could not be removed.
+  virtual bool EmptyFolder(const std::string& path) = 0;
   // Opens a file for reading, sharing reads only, so that nobody can replace or
-  // change it while the handle is held. Returns < 0 on failure.
+  // change it while the handle is held. A link is not followed. < 0 on failure.
   virtual FileHandle OpenReadLocked(const std::string& path) = 0;
-
 };
 
 // The process's Os. Defaults to the backend chosen at build time.

@@ -235,29 +235,50 @@ class PosixOs final : public Os {
   void SetApplicationTitle(const std::string& title) override { (void)title; }
   void DestroyApplicationWindow() override {}
 
+  // There is no DLL search to restrict: the image's libraries are resolved by
+  // the dynamic loader from its own fixed paths.
   void RestrictDllSearch() override {}
 
-  bool IsFolderTrusted(const std::string& path) override {
-    struct stat st;
-    if (lstat(ToNative(path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    return st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+  // An open folder cannot keep others from renaming it here; the handle at
+  // least proves that the name was a real folder, not a link, when it was held.
+  FileHandle HoldFolder(const std::string& path) override {
+    const int fd = OpenFolder(ToNative(path));
+    if (fd < 0) return -1;
+    return static_cast<FileHandle>(fd) + 1;
   }
 
-  void EmptyFolder(const std::string& path) override { RemoveContents(ToNative(path)); }
-
-  bool ProtectFolder(const std::string& path) override {
-    const std::string native = ToNative(path);
+  // Trusted: a real folder (not a link), owned by this user, that nobody else
+  // may enter or change.
+  bool IsFolderTrusted(const std::string& path) override {
+    const int fd = OpenFolder(ToNative(path));
+    if (fd < 0) return false;
     struct stat st;
-    if (lstat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    if (st.st_uid != geteuid() && lchown(native.c_str(), geteuid(), getegid()) != 0) {
-      Fail();
-      return false;
-    }
-    if (chmod(native.c_str(), 0700) != 0) {
-      Fail();
-      return false;
-    }
-    return true;
+    const bool trusted =
+        fstat(fd, &st) == 0 && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+    ::close(fd);
+    return trusted;
+  }
+
+  // Owner this user, mode 0700, set through a handle on the folder itself, so
+  // a link put in its place meanwhile changes nothing elsewhere.
+  bool ProtectFolder(const std::string& path) override {
+    const int fd = OpenFolder(ToNative(path));
+    if (fd < 0) return false;
+    struct stat st;
+    bool done = fstat(fd, &st) == 0;
+    if (done && st.st_uid != geteuid()) done = fchown(fd, geteuid(), getegid()) == 0;
+    if (done) done = fchmod(fd, 0700) == 0;
+    if (!done) Fail();
+    ::close(fd);
+    return done;
+  }
+
+  bool EmptyFolder(const std::string& path) override {
+    const int fd = OpenFolder(ToNative(path));
+    if (fd < 0) return false;
+    const bool removed = RemoveAt(fd);
+    ::close(fd);
+    return removed;
   }
 
   FileHandle OpenReadLocked(const std::string& path) override {
@@ -321,34 +342,50 @@ class PosixOs final : public Os {
     return static_cast<FileHandle>(fd) + 1;
   }
 
-  // Removes what lies in dir, never following a link: links are unlinked
-  // themselves, real folders emptied and removed.
-  void RemoveContents(const std::string& dir) {
-    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (dfd < 0) return;
-    RemoveAt(dfd);
-    ::close(dfd);
+  // The folder itself; a symbolic link under the name fails (ELOOP).
+  int OpenFolder(const std::string& native) {
+    const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) Fail();
+    return fd;
   }
 
-  void RemoveAt(int dfd) {
-    DIR* d = fdopendir(dup(dfd));
-    if (!d) return;
+  // Removes what lies in the folder open as dfd, never following a link:
+  // links are unlinked themselves, real folders emptied through a handle of
+  // their own and removed. False when something stays.
+  bool RemoveAt(int dfd) {
+    const int listing = dup(dfd);
+    DIR* d = listing >= 0 ? fdopendir(listing) : nullptr;
+    if (!d) {
+      if (listing >= 0) ::close(listing);
+      Fail();
+      return false;
+    }
+    bool removed = true;
     while (dirent* e = readdir(d)) {
       if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
       struct stat st;
-      if (fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      if (fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) removed = false;  // gone meanwhile is fine
+        continue;
+      }
+      int flags = 0;
       if (S_ISDIR(st.st_mode)) {
         const int child = openat(dfd, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (child >= 0) {
-          RemoveAt(child);
-          ::close(child);
+        if (child < 0) {
+          removed = false;
+          continue;
         }
-        unlinkat(dfd, e->d_name, AT_REMOVEDIR);
-      } else {
-        unlinkat(dfd, e->d_name, 0);
+        if (!RemoveAt(child)) removed = false;
+        ::close(child);
+        flags = AT_REMOVEDIR;
+      }
+      if (unlinkat(dfd, e->d_name, flags) != 0 && errno != ENOENT) {
+        Fail();
+        removed = false;
       }
     }
     closedir(d);
+    return removed;
   }
 
   std::uint32_t last_error_ = 0;

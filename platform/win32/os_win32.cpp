@@ -2,9 +2,10 @@
 //
 // Every method is one ANSI entry point (or the short fixed chain the method
 // names), called with exactly the arguments the launcher's steps rely on.
-// Nothing here retries, checks more than the caller asks or adds behaviour of
-// its own; results are handed back as Windows gives them, and the caller
-// decides what a failure means.
+// Nothing here retries; results are handed back as Windows gives them, and the
+// caller decides what a failure means. The one addition is that no file is
+// opened through a link: the process runs elevated in a folder under the
+// user's own %TEMP%.
 #include "platform/os.h"
 
 #include <string>
@@ -91,13 +92,12 @@ class WindowsOs final : public Os {
 
   // --- files ----------------------------------------------------------------
   FileHandle OpenExisting(const std::string& path) override {
-    return ToFileHandle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    return ToFileHandle(win32::OpenFileNoFollow(path, GENERIC_READ, 0, OPEN_EXISTING));
   }
 
   FileHandle CreateAlways(const std::string& path) override {
-    return ToFileHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return ToFileHandle(
+        win32::OpenFileNoFollow(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS));
   }
 
   std::int32_t Read(FileHandle h, void* buffer, std::int32_t count) override {
@@ -170,17 +170,21 @@ class WindowsOs final : public Os {
   // --- hardening for an elevated run ------------------------------------------
   void RestrictDllSearch() override { win32::RestrictDllSearchToSystem(); }
 
+  FileHandle HoldFolder(const std::string& path) override {
+    return ToFileHandle(win32::HoldFolder(path));
+  }
+
   bool IsFolderTrusted(const std::string& path) override {
     return win32::IsFolderTrusted(path);
   }
 
-  void EmptyFolder(const std::string& path) override { win32::EmptyFolder(path); }
-
   bool ProtectFolder(const std::string& path) override { return win32::ProtectFolder(path); }
 
+  bool EmptyFolder(const std::string& path) override { return win32::EmptyFolder(path); }
+
   FileHandle OpenReadLocked(const std::string& path) override {
-    return ToFileHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return ToFileHandle(
+        win32::OpenFileNoFollow(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
   }
 
  private:

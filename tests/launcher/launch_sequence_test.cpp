@@ -8,84 +8,49 @@
 #include <string>
 #include <vector>
 
-#include "fake_os.h"
+#include "launch_fixture.h"
 #include "launcher/launch_sequence.h"
-#include "launcher/payload_manifest.h"
-#include "lzh/packer.h"
-#include "platform/application.h"
-#include "report_matchers.h"
 
 namespace launcher {
 namespace {
 
 using testing_launcher::Bytes;
 using testing_launcher::FakeOs;
-using testing_launcher::ParseReport;
-using testing_launcher::ScopedOs;
-using Strings = std::vector<std::string>;
+using testing_launcher::InWork;
+using testing_launcher::kTargets;
+using testing_launcher::kWork;
+using testing_launcher::PlainInnerSetup;
+using testing_launcher::RowBytes;
+using testing_launcher::Strings;
+using testing_launcher::Text;
 
-const char kWork[] = "C:\\Temp\\Inst-Setup_Tolvex";
-
-// The rows' target names as the payload table gives them, written out here
-// so the test does not take them from the code under test.
-const Strings kTargets = {"Tolvex.ex_",  "Plenum.dl_",  "Vantor.ex_",     "Tolvex.ch_",
-                          "TolvexMail.ex_", "Kestrum.ex_", "Readme.txt",  "Terms.txt",
-                          "Shortcut.ico", "Norvik.bin",  "StyleA.vsf",     "StyleB.vsf",
-                          "StyleC.vsf",  "StyleD.vsf",  "StyleE.vsf",     "StyleF.vsf",
-                          "Setup.ex_",   "Setup.lst"};
-
-std::string InWork(const std::string& name) { return std::string(kWork) + "\\" + name; }
-
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
-const Bytes& PlainInnerSetup() {
-  static const Bytes plain = [] {
-    Bytes b;
-    for (int i = 0; i < 5000; ++i) b.push_back(static_cast<std::uint8_t>((i * 7) % 251));
-    return b;
-  }();
-  return plain;
-}
-
-// Distinct bytes for each row; row 17 is the packed inner setup.
-Bytes RowBytes(int row) {
-  if (row == 17) return lzh::PackBuffer(PlainInnerSetup().data(), PlainInnerSetup().size());
-  std::string s;
-  for (int i = 0; i < row * 3; ++i) s += "row " + std::to_string(row) + ";";
-  return Text(s);
-}
-
-class LaunchSequenceTest : public ::testing::Test {
- protected:
-  LaunchSequenceTest() {
-    for (int row = 1; row <= 18; ++row) os_.AddResource("FILE", "Test" + std::to_string(row), RowBytes(row));
-  }
-
-  int Run() {
-    ScopedOs scope(&os_);
-    platform::TApplication application;
-    return platform::RunWithStandardReport(LaunchSetup);
-  }
-
-  testing_launcher::Report ShownReport() const { return ParseReport(os_.message_text); }
-
-  FakeOs os_;
-};
+using LaunchSequenceTest = testing_launcher::LaunchTest;
 
 TEST_F(LaunchSequenceTest, FullRunWritesEveryRowExpandsAndStartsInTheWorkingFolder) {
   ASSERT_EQ(Run(), 0) << os_.message_text;
 
-  Strings expected = {"SetApplicationTitle Setup_Tolvex", "GetTempPath 255",
-                      "CreateDirectory C:\\Temp\\Inst-Setup_Tolvex"};
+  // A new folder is held, found untrusted (it has inherited its access list),
+  // protected and emptied before the first row.
+  Strings expected = {"RestrictDllSearch",
+                      "SetApplicationTitle Setup_Tolvex",
+                      "GetTempPath 255",
+                      "CreateDirectory C:\\Temp\\Inst-Setup_Tolvex",
+                      "HoldFolder C:\\Temp\\Inst-Setup_Tolvex",
+                      "IsFolderTrusted C:\\Temp\\Inst-Setup_Tolvex",
+                      "ProtectFolder C:\\Temp\\Inst-Setup_Tolvex",
+                      "EmptyFolder C:\\Temp\\Inst-Setup_Tolvex"};
   for (std::size_t i = 0; i < kTargets.size(); ++i) {
     expected.push_back("FindResource FILE Test" + std::to_string(i + 1));
     expected.push_back("CreateAlways " + InWork(kTargets[i]));
   }
   expected.push_back("OpenExisting " + InWork("Setup.ex_"));
   expected.push_back("CreateAlways " + InWork("Setup.exe"));
+  expected.push_back("OpenReadLocked " + InWork("Setup.exe"));
   expected.push_back("ShellExecute open|" + InWork("Setup.exe") + "||" + kWork + "|5");
-  EXPECT_EQ(os_.Calls({"SetApplicationTitle", "GetTempPath", "CreateDirectory", "FindResource",
-                       "CreateAlways", "OpenExisting", "DeleteFile", "ShellExecute", "MessageBox"}),
+  EXPECT_EQ(os_.Calls({"RestrictDllSearch", "SetApplicationTitle", "GetTempPath",
+                       "CreateDirectory", "HoldFolder", "IsFolderTrusted", "ProtectFolder",
+                       "EmptyFolder", "FindResource", "CreateAlways", "OpenExisting",
+                       "OpenReadLocked", "DeleteFile", "ShellExecute", "MessageBox"}),
             expected);
 
   for (std::size_t i = 0; i < kTargets.size(); ++i)
@@ -118,7 +83,7 @@ TEST_F(LaunchSequenceTest, EachRowIsOneWriteOfTheWholeResourceAndClosedBeforeThe
 TEST_F(LaunchSequenceTest, AnEmptyResourceGivesAnEmptyFileWithoutAWrite) {
   os_.AddResource("FILE", "Test18", {});
   os_.files[InWork("Setup.lst")] = Text("left from an earlier run");
-  os_.directories.insert(kWork);
+  LeaveTrustedFolder();
   ASSERT_EQ(Run(), 0);
   EXPECT_TRUE(os_.files[InWork("Setup.lst")].empty());
   const Strings calls = os_.Calls({"CreateAlways", "Write"});
@@ -129,7 +94,7 @@ TEST_F(LaunchSequenceTest, AnEmptyResourceGivesAnEmptyFileWithoutAWrite) {
 }
 
 TEST_F(LaunchSequenceTest, SecondRunReusesTheFolderReplacesRowsAndKeepsOtherFiles) {
-  os_.directories.insert(kWork);
+  LeaveTrustedFolder();
   os_.files[InWork("Readme.txt")] = Bytes(10000, 'o');  // longer than the resource
   os_.files[InWork("Setup.exe")] = Bytes(20000, 'o');
   os_.files[InWork("Notes.txt")] = Text("mine");
@@ -141,7 +106,7 @@ TEST_F(LaunchSequenceTest, SecondRunReusesTheFolderReplacesRowsAndKeepsOtherFile
 }
 
 TEST_F(LaunchSequenceTest, AnOlderSetupThatCannotBeReplacedIsStillStarted) {
-  os_.directories.insert(kWork);
+  LeaveTrustedFolder();
   os_.files[InWork("Setup.exe")] = Text("the running inner setup");
   os_.locked.insert(InWork("Setup.exe"));
   ASSERT_EQ(Run(), 0) << os_.message_text;
@@ -152,7 +117,7 @@ TEST_F(LaunchSequenceTest, AnOlderSetupThatCannotBeReplacedIsStillStarted) {
 
 TEST_F(LaunchSequenceTest, ASetupFileNotInTheFormatLeavesNoProgramButTheStartIsTried) {
   os_.AddResource("FILE", "Test17", Text("MZ this is no compressed file"));
-  os_.directories.insert(kWork);
+  LeaveTrustedFolder();
   os_.files[InWork("Setup.exe")] = Text("from an earlier run");
   ASSERT_EQ(Run(), 0);  // this shell claims success
   EXPECT_EQ(os_.files.count(InWork("Setup.exe")), 0u);
@@ -210,6 +175,7 @@ void TempPathOf255(FakeOs& os) {
 void Test9Missing(FakeOs& os) { os.resources.erase("FILE/TEST9"); }
 void TermsInUse(FakeOs& os) {
   os.directories.insert(kWork);
+  os.trusted.insert(kWork);
   os.files[InWork("Terms.txt")] = Text("held by another process");
   os.locked.insert(InWork("Terms.txt"));
 }
@@ -250,7 +216,8 @@ TEST_F(LaunchFailureTest, NothingIsTouchedWhenTheTempDirectoryFails) {
   os_.temp_path_result = 0;
   os_.temp_path_error = 5;
   EXPECT_EQ(Run(), 1);
-  EXPECT_EQ(os_.calls, (Strings{"CreateApplicationWindow", "SetApplicationTitle Setup_Tolvex",
+  EXPECT_EQ(os_.calls, (Strings{"RestrictDllSearch", "CreateApplicationWindow",
+                                "SetApplicationTitle Setup_Tolvex",
                                 "GetTempPath 255", "MessageBox Anwendungsfehler",
                                 "DestroyApplicationWindow"}));
 }

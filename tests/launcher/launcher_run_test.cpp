@@ -19,119 +19,12 @@
 #include <thread>
 #include <vector>
 
-#include "process_runner.h"
-#include "report_matchers.h"
+#include "run_sandbox.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using testing_launcher::ParseReport;
-using testing_launcher::ReadText;
-using testing_launcher::RunProgram;
-using testing_launcher::RunResult;
-
-const char kRecord[] = "Setup.record.txt";
-
-// A fresh folder with the launcher's TMPDIR ("tmp") and its output files ("out").
-class Sandbox {
- public:
-  Sandbox() {
-    std::string templ = "/tmp/tolvex-run-XXXXXX";
-    if (!mkdtemp(templ.data())) std::abort();
-    root_ = fs::canonical(templ);
-    fs::create_directory(root_ / "tmp");
-    fs::create_directory(root_ / "out");
-  }
-  ~Sandbox() {
-    std::error_code ec;
-    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(root_, ec);
-  }
-  Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
-
-  fs::path Tmp() const { return root_ / "tmp"; }
-  fs::path Work() const { return Tmp() / "Inst-Setup_Tolvex"; }
-  fs::path Root() const { return root_; }
-
-  RunResult Run(const std::string& launcher, const std::vector<std::string>& args = {}) const {
-    return RunProgram(launcher, args, Tmp().string(), (root_ / "out").string());
-  }
-
- private:
-  fs::path root_;
-};
-
-// The path as the launcher names it: the posix backend shows "/" as "\".
-std::string WindowsPath(const fs::path& p) {
-  std::string s = p.string();
-  for (char& c : s)
-    if (c == '/') c = '\\';
-  return s;
-}
-
-std::string FileText(const fs::path& p) { return ReadText(p.string()); }
-
-void WriteText(const fs::path& p, const std::string& text) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-std::set<std::string> Names(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-  return names;
-}
-
-// The 18 row files of a staged payload, in row order, as listed for embedding.
-std::vector<std::string> RowFiles() {
-  return {"Tolvex.ex_", "Plenum.dl_", "Vantor.ex_", "Tolvex.ch_", "TolvexMail.ex_",
-          "Kestrum.ex_", "Readme.txt", "Terms.txt", "Shortcut.ico", "Norvik.bin",
-          "StyleA.vsf", "StyleB.vsf", "StyleC.vsf", "StyleD.vsf", "StyleE.vsf",
-          "StyleF.vsf", "Setup.ex_", "Setup.lst"};
-}
-
-// Waits for the inner setup's record, which it writes last, by renaming.
-// Bounded: a setup that never runs fails the test instead of hanging it.
-std::map<std::string, std::string> WaitForRecord(const fs::path& work) {
-  const fs::path record = work / kRecord;
-  for (int i = 0; i < 1500 && !fs::exists(record); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  std::map<std::string, std::string> fields;
-  std::istringstream in(FileText(record));
-  std::string line;
-  while (std::getline(in, line)) {
-    const auto eq = line.find('=');
-    if (eq != std::string::npos) fields[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return fields;
-}
-
-// Rows 1..rows are the staged files; later rows were not written, except the
-// one row a test had put in place itself (skip_row, counted from 1).
-void ExpectRowsEqualStaged(const fs::path& work, const fs::path& staged, std::size_t rows,
-                           std::size_t skip_row = 0) {
-  const auto files = RowFiles();
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    const fs::path written = work / files[i];
-    if (i + 1 == skip_row) continue;
-    if (i < rows) {
-      ASSERT_TRUE(fs::exists(written)) << files[i];
-      EXPECT_TRUE(FileText(written) == FileText(staged / files[i])) << files[i] << " differs";
-    } else {
-      EXPECT_FALSE(fs::exists(written)) << files[i] << " written after the failing row";
-    }
-  }
-}
-
-// The report's lines on stderr: caption, then the text.
-testing_launcher::Report StderrReport(const RunResult& run) {
-  const std::string caption = "Anwendungsfehler\n";
-  if (run.error_output.rfind(caption, 0) != 0) return {};
-  std::string text = run.error_output.substr(caption.size());
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  return ParseReport(text);
-}
+using namespace testing_launcher;
 
 TEST(LauncherRunTest, FullRunWritesThePayloadExpandsAndStartsTheInnerSetupInTheFolder) {
   Sandbox box;
@@ -161,7 +54,7 @@ TEST(LauncherRunTest, FullRunWritesThePayloadExpandsAndStartsTheInnerSetupInTheF
 
 TEST(LauncherRunTest, SecondRunReplacesOlderFilesAndKeepsOthers) {
   Sandbox box;
-  fs::create_directory(box.Work());
+  MakeTrustedWorkFolder(box);
   WriteText(box.Work() / "Readme.txt", std::string(100000, 'o'));  // longer than the row
   WriteText(box.Work() / "Setup.ex_", "older");
   WriteText(box.Work() / "Setup.exe", std::string(3000000, 'o'));
@@ -219,7 +112,7 @@ class LauncherBlockedTargetTest : public ::testing::TestWithParam<BlockedCase> {
 TEST_P(LauncherBlockedTargetTest, ReportsEFCreateErrorWithTheFullPath) {
   const BlockedCase& c = GetParam();
   Sandbox box;
-  fs::create_directory(box.Work());
+  MakeTrustedWorkFolder(box);
   const fs::path target = box.Work() / c.file;
   c.block(target);
   const std::string before = fs::is_regular_file(target) ? FileText(target) : "";
@@ -247,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LauncherRunTest, ATargetHeldOpenByAnotherProcessStaysAsItWas) {
   Sandbox box;
-  fs::create_directory(box.Work());
+  MakeTrustedWorkFolder(box);
   const fs::path target = box.Work() / "Terms.txt";
   WriteText(target, "held by another process");
   // The backend's stand-in for share mode 0 is an exclusive lock.
@@ -276,7 +169,7 @@ TEST(LauncherRunTest, AWorkingFolderThatCannotBeCreatedShowsAtTheFirstFile) {
 
 TEST(LauncherRunTest, ASetupFileNotInTheFormatLeavesNoProgramAndTheFailedStartIsReported) {
   Sandbox box;
-  fs::create_directory(box.Work());
+  MakeTrustedWorkFolder(box);
   WriteText(box.Work() / "Setup.exe", "left by an earlier run");
   const RunResult run = box.Run(BADSETUP_PATH);
   EXPECT_EQ(run.exit_code, 1);
@@ -291,7 +184,7 @@ TEST(LauncherRunTest, ASetupFileNotInTheFormatLeavesNoProgramAndTheFailedStartIs
 
 TEST(LauncherRunTest, AnOlderSetupThatIsInUseIsStartedAsItIs) {
   Sandbox box;
-  fs::create_directory(box.Work());
+  MakeTrustedWorkFolder(box);
   // The earlier inner setup, with a tail that marks this copy as the old one.
   const fs::path setup = box.Work() / "Setup.exe";
   fs::copy_file(fs::path(SAMPLE_RELEASE_DIR) / "Setup.exe", setup);

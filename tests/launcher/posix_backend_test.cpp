@@ -1,5 +1,6 @@
 // The posix backend's Windows face: "\" paths, the temporary directory from
-// TMPDIR, and files that Windows would not let the launcher write through.
+// TMPDIR, files that Windows would not let the launcher write through, and the
+// folder guards (hold, trust, protection, emptying) that never follow a link.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
+#include <set>
 #include <string>
 
 #include "platform/os.h"
@@ -107,6 +110,144 @@ TEST_F(PosixBackendTest, ReadOnlyFilesAndOtherKindsAreNotOpenedForWriting) {
 TEST_F(PosixBackendTest, ShellStartOfAMissingProgramReturnsFileNotFound) {
   EXPECT_EQ(os_.ShellExecute("open", Win("Setup.exe"), "", Win(""), 5), 2);
   EXPECT_EQ(os_.SystemErrorMessage(2), "Das System kann die angegebene Datei nicht finden.");
+}
+
+// --- the folder guards --------------------------------------------------------------
+
+mode_t ModeOf(const fs::path& p) {
+  struct stat st;
+  return lstat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+std::set<std::string> Names(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+  return names;
+}
+
+TEST_F(PosixBackendTest, HoldFolderTakesOnlyARealFolder) {
+  fs::create_directory(root_ / "dir");
+  fs::create_directory_symlink(root_ / "dir", root_ / "link");
+  std::ofstream(root_ / "file") << "x";
+  const platform::FileHandle held = os_.HoldFolder(Win("dir"));
+  EXPECT_GT(held, 0);
+  if (held > 0) os_.Close(held);
+  EXPECT_LT(os_.HoldFolder(Win("link")), 0);
+  EXPECT_LT(os_.HoldFolder(Win("file")), 0);
+  EXPECT_LT(os_.HoldFolder(Win("missing")), 0);
+}
+
+struct TrustCase {
+  const char* name;
+  mode_t mode;
+  bool trusted;
+};
+
+void PrintTo(const TrustCase& c, std::ostream* os) { *os << c.name; }
+
+class FolderTrustTest : public PosixBackendTest, public ::testing::WithParamInterface<TrustCase> {};
+
+TEST_P(FolderTrustTest, OnlyAFolderOfThisUserThatNobodyElseMayEnterIsTrusted) {
+  const TrustCase& c = GetParam();
+  fs::create_directory(root_ / "dir");
+  ASSERT_EQ(chmod((root_ / "dir").c_str(), c.mode), 0);
+  EXPECT_EQ(os_.IsFolderTrusted(Win("dir")), c.trusted);
+  // Never through a link, whatever the folder it points to.
+  fs::create_directory_symlink(root_ / "dir", root_ / "link");
+  EXPECT_FALSE(os_.IsFolderTrusted(Win("link")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FolderTrustTest,
+                         ::testing::Values(TrustCase{"Mode0700", 0700, true},
+                                           TrustCase{"Mode0500", 0500, true},
+                                           TrustCase{"GroupMayEnter", 0750, false},
+                                           TrustCase{"OthersMayEnter", 0701, false},
+                                           TrustCase{"Mode0755", 0755, false},
+                                           TrustCase{"Mode0777", 0777, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PosixBackendTest, NeitherAFileNorAMissingFolderIsTrusted) {
+  std::ofstream(root_ / "file") << "x";
+  chmod((root_ / "file").c_str(), 0600);
+  EXPECT_FALSE(os_.IsFolderTrusted(Win("file")));
+  EXPECT_FALSE(os_.IsFolderTrusted(Win("missing")));
+}
+
+TEST_F(PosixBackendTest, AFolderOfAnotherUserIsNotTrustedAndProtectingTakesItOver) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a folder to another user needs root (chown)";
+  fs::create_directory(root_ / "dir");
+  ASSERT_EQ(chmod((root_ / "dir").c_str(), 0700), 0);
+  ASSERT_EQ(lchown((root_ / "dir").c_str(), 65534, 65534), 0);
+  EXPECT_FALSE(os_.IsFolderTrusted(Win("dir")));
+  EXPECT_TRUE(os_.ProtectFolder(Win("dir")));
+  struct stat st;
+  ASSERT_EQ(lstat((root_ / "dir").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, geteuid());
+  EXPECT_TRUE(os_.IsFolderTrusted(Win("dir")));
+}
+
+TEST_F(PosixBackendTest, ProtectFolderSetsMode0700AndNeverFollowsALink) {
+  fs::create_directory(root_ / "dir");
+  ASSERT_EQ(chmod((root_ / "dir").c_str(), 0777), 0);
+  EXPECT_TRUE(os_.ProtectFolder(Win("dir")));
+  EXPECT_EQ(ModeOf(root_ / "dir"), 0700u);
+  EXPECT_TRUE(os_.IsFolderTrusted(Win("dir")));
+
+  fs::create_directory(root_ / "target");
+  ASSERT_EQ(chmod((root_ / "target").c_str(), 0755), 0);
+  fs::create_directory_symlink(root_ / "target", root_ / "link");
+  EXPECT_FALSE(os_.ProtectFolder(Win("link")));
+  EXPECT_EQ(ModeOf(root_ / "target"), 0755u);
+}
+
+TEST_F(PosixBackendTest, EmptyFolderRemovesLinksThemselvesAndLeavesTheirTargets) {
+  const fs::path outside = root_ / "outside";
+  fs::create_directory(outside);
+  std::ofstream(outside / "keep.txt") << "keep";
+  const fs::path dir = root_ / "dir";
+  fs::create_directories(dir / "sub" / "deeper");
+  std::ofstream(dir / "a.txt") << "a";
+  std::ofstream(dir / "sub" / "deeper" / "b.txt") << "b";
+  std::ofstream(dir / "ro.txt") << "r";
+  chmod((dir / "ro.txt").c_str(), 0444);
+  fs::create_directory_symlink(outside, dir / "folder-link");
+  fs::create_directory_symlink(outside, dir / "sub" / "nested-link");
+  fs::create_symlink(outside / "keep.txt", dir / "file-link");
+  fs::create_symlink(root_ / "nowhere", dir / "dangling");
+
+  EXPECT_TRUE(os_.EmptyFolder(Win("dir")));
+  EXPECT_TRUE(fs::is_directory(dir));
+  EXPECT_TRUE(fs::is_empty(dir));
+  EXPECT_EQ(Names(outside), std::set<std::string>{"keep.txt"});
+  EXPECT_EQ(testing_launcher::ReadText((outside / "keep.txt").string()), "keep");
+}
+
+TEST_F(PosixBackendTest, EmptyFolderOnALinkDoesNothing) {
+  const fs::path outside = root_ / "outside";
+  fs::create_directory(outside);
+  std::ofstream(outside / "keep.txt") << "keep";
+  fs::create_directory_symlink(outside, root_ / "link");
+  EXPECT_FALSE(os_.EmptyFolder(Win("link")));
+  EXPECT_EQ(Names(outside), std::set<std::string>{"keep.txt"});
+}
+
+TEST_F(PosixBackendTest, AReadLockedFileCannotBeReplacedWhileHeld) {
+  std::ofstream(root_ / "Setup.exe") << "program";
+  const platform::FileHandle held = os_.OpenReadLocked(Win("Setup.exe"));
+  ASSERT_GT(held, 0);
+  EXPECT_LT(os_.CreateAlways(Win("Setup.exe")), 0);
+  // Other readers are fine.
+  const platform::FileHandle reader = os_.OpenReadLocked(Win("Setup.exe"));
+  EXPECT_GT(reader, 0);
+  if (reader > 0) os_.Close(reader);
+  os_.Close(held);
+  const platform::FileHandle writer = os_.CreateAlways(Win("Setup.exe"));
+  EXPECT_GT(writer, 0);
+  if (writer > 0) os_.Close(writer);
+
+  fs::create_symlink(root_ / "Setup.exe", root_ / "link.exe");
+  EXPECT_LT(os_.OpenReadLocked(Win("link.exe")), 0);
+  EXPECT_NE(os_.GetFileAttributes(Win("link.exe")) & platform::kAttributeReparsePoint, 0u);
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 //
 // Folders follow Windows: CreateDirectory fails when the name exists (folder or
 // file) or its parent folder is missing. Drive roots ("C:") always exist.
+// Links follow Windows too: a path in reparse_points shows the reparse bit in
+// its own attributes (with the directory bit for a folder link), and no file
+// is opened through it. A folder is trusted only when it is in trusted, which
+// ProtectFolder puts it in; a folder the launcher creates is not.
 #pragma once
 
 #include <algorithm>
@@ -40,6 +44,13 @@ class FakeOs : public platform::Os {
   std::map<std::string, Bytes> files;
   // Paths whose CreateAlways / OpenExisting fails (in use by another process).
   std::set<std::string> locked;
+  // Junctions and symbolic links (also listed in directories or files).
+  std::set<std::string> reparse_points;
+  // Folders that carry the launcher's protection.
+  std::set<std::string> trusted;
+  // Hardening calls that fail.
+  bool hold_fails = false;
+  bool protect_fails = false;
   // Resources by upper-case "TYPE/NAME".
   std::map<std::string, Bytes> resources;
   // Write calls store at most this many bytes (a full disk); -1: no limit.
@@ -52,6 +63,9 @@ class FakeOs : public platform::Os {
   unsigned message_flags = 0;
   const char* shell_parameters = nullptr;  // the pointer as passed
   std::string application_title;
+  // At the shell start: whether the program and the folder were held open.
+  bool program_held_at_start = false;
+  bool folder_held_at_start = false;
 
   void AddResource(const std::string& type, const std::string& name, Bytes bytes) {
     resources[Upper(type) + "/" + Upper(name)] = std::move(bytes);
@@ -88,6 +102,8 @@ class FakeOs : public platform::Os {
 
   std::uint32_t GetFileAttributes(const std::string& path) override {
     calls.push_back("GetFileAttributes " + path);
+    if (reparse_points.count(path))
+      return platform::kAttributeReparsePoint | (IsDirectory(path) ? platform::kAttributeDirectory : 0);
     if (IsDirectory(path)) return platform::kAttributeDirectory;
     if (files.count(path)) return 0x80;  // FILE_ATTRIBUTE_NORMAL
     last_error_ = 2;
@@ -123,13 +139,16 @@ class FakeOs : public platform::Os {
 
   platform::FileHandle OpenExisting(const std::string& path) override {
     calls.push_back("OpenExisting " + path);
+    if (reparse_points.count(path)) return Fail(5);
     if (locked.count(path) || !files.count(path) || open_paths_.count(path)) return Fail(32);
     return NewHandle(path);
   }
   platform::FileHandle CreateAlways(const std::string& path) override {
     calls.push_back("CreateAlways " + path);
     const std::size_t at = path.find_last_of('\\');
-    if (locked.count(path) || open_paths_.count(path) || IsDirectory(path)) return Fail(5);
+    if (locked.count(path) || open_paths_.count(path) || IsDirectory(path) ||
+        reparse_points.count(path))
+      return Fail(5);
     if (at == std::string::npos || !IsDirectory(path.substr(0, at))) return Fail(3);
     files[path].clear();
     return NewHandle(path);
@@ -168,12 +187,18 @@ class FakeOs : public platform::Os {
   }
   bool DeleteFile(const std::string& path) override {
     calls.push_back("DeleteFile " + path);
+    if (open_paths_.count(path)) {
+      Fail(32);  // ERROR_SHARING_VIOLATION
+      return false;
+    }
     return files.erase(path) > 0;
   }
 
   std::intptr_t ShellExecute(const char* verb, const std::string& file, const char* parameters,
                              const std::string& directory, int show) override {
     shell_parameters = parameters;
+    program_held_at_start = IsOpen(file);
+    folder_held_at_start = IsOpen(directory);
     calls.push_back(std::string("ShellExecute ") + verb + "|" + file + "|" +
                     (parameters ? parameters : "<null>") + "|" + directory + "|" +
                     std::to_string(show));
@@ -194,18 +219,52 @@ class FakeOs : public platform::Os {
   void DestroyApplicationWindow() override { calls.push_back("DestroyApplicationWindow"); }
 
   void RestrictDllSearch() override { calls.push_back("RestrictDllSearch"); }
+  platform::FileHandle HoldFolder(const std::string& path) override {
+    calls.push_back("HoldFolder " + path);
+    if (hold_fails || !IsDirectory(path) || reparse_points.count(path)) return Fail(5);
+    return NewHandle(path);
+  }
   bool IsFolderTrusted(const std::string& path) override {
     calls.push_back("IsFolderTrusted " + path);
-    return IsDirectory(path);
+    return trusted.count(path) && IsDirectory(path) && !reparse_points.count(path);
   }
-  void EmptyFolder(const std::string& path) override { calls.push_back("EmptyFolder " + path); }
   bool ProtectFolder(const std::string& path) override {
     calls.push_back("ProtectFolder " + path);
-    return IsDirectory(path);
+    if (protect_fails || !IsDirectory(path)) return false;
+    trusted.insert(path);
+    return true;
+  }
+  // Removes files and folders below path; a file in use stays and makes it fail.
+  bool EmptyFolder(const std::string& path) override {
+    calls.push_back("EmptyFolder " + path);
+    const std::string inside = path + "\\";
+    bool removed = true;
+    for (auto it = files.begin(); it != files.end();) {
+      if (it->first.rfind(inside, 0) != 0) {
+        ++it;
+      } else if (locked.count(it->first) || open_paths_.count(it->first)) {
+        removed = false;
+        ++it;
+      } else {
+        reparse_points.erase(it->first);
+        it = files.erase(it);
+      }
+    }
+    for (auto it = directories.begin(); it != directories.end();) {
+      if (it->rfind(inside, 0) == 0 && removed) {
+        reparse_points.erase(*it);
+        trusted.erase(*it);
+        it = directories.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    return removed;
   }
   platform::FileHandle OpenReadLocked(const std::string& path) override {
     calls.push_back("OpenReadLocked " + path);
-    if (!files.count(path)) return Fail(2);
+    if (reparse_points.count(path)) return Fail(5);
+    if (!files.count(path) || locked.count(path) || open_paths_.count(path)) return Fail(2);
     return NewHandle(path);
   }
 

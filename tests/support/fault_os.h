@@ -117,7 +117,10 @@ class FaultOs : public platform::Os {
   void DestroyApplicationWindow() override { real_.DestroyApplicationWindow(); }
   void RestrictDllSearch() override { real_.RestrictDllSearch(); }
   bool IsFolderTrusted(const std::string& path) override { return real_.IsFolderTrusted(path); }
-  void EmptyFolder(const std::string& path) override { real_.EmptyFolder(path); }
+  bool EmptyFolder(const std::string& path) override { return real_.EmptyFolder(path); }
+  platform::FileHandle HoldFolder(const std::string& path) override {
+    return real_.HoldFolder(path);
+  }
   bool ProtectFolder(const std::string& path) override { return real_.ProtectFolder(path); }
   platform::FileHandle OpenReadLocked(const std::string& path) override {
     return real_.OpenReadLocked(path);
