@@ -3,10 +3,15 @@
 // "skip <name>: <why>" for a check that this system cannot support. The exit
 // code is the number of failed checks.
 //
-//   os_win32_probe.exe [--unix-root]
+//   os_win32_probe.exe [--unix-root] [--links <folder>]
 //
 // --unix-root: Wine runs as the Unix root user, who may write any file, so a
 // read-only file cannot refuse a writer there.
+// --links: a folder that the runner filled with Unix symbolic links, which
+// Wine shows as reparse points (see run_os_probe.py for its layout).
+//
+// tolvex_planted.dll lies beside the probe: once the DLL search is restricted
+// it must no longer load by its bare name.
 //
 // The probe carries two resources of its own (probe_resources.rc): FILE/PROBE
 // with known bytes and FILE/EMPTY of size 0.
@@ -202,12 +207,37 @@ void ApplicationWindow() {
   Check("application_window_destroyed", FindWindowA("TApplication", "Probe title") == nullptr);
 }
 
-void Hardening(const std::string& base) {
+int CountEntries(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  int entries = 0;
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (std::strcmp(found.cFileName, ".") && std::strcmp(found.cFileName, "..")) ++entries;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  return entries;
+}
+
+void DllSearch() {
   Os& os = CurrentOs();
+  // The plant is found while the standard search (the program's folder first)
+  // is in force; afterwards only the system folder counts.
+  HMODULE before = LoadLibraryA("tolvex_planted.dll");
+  Check("planted_dll_found_before_restriction", before != nullptr,
+        "error " + Num(GetLastError()));
+  if (before) FreeLibrary(before);
   os.RestrictDllSearch();
+  HMODULE after = LoadLibraryA("tolvex_planted.dll");
+  Check("planted_dll_not_loaded_after_restriction", after == nullptr);
+  if (after) FreeLibrary(after);
   Check("dll_search_restricted_still_loads_system_dlls",
         LoadLibraryA("version.dll") != nullptr);
+}
 
+void Hardening(const std::string& base) {
+  Os& os = CurrentOs();
   const std::string folder = base + "\\protected";
   os.CreateDirectory(folder);
   Check("fresh_folder_not_trusted", !os.IsFolderTrusted(folder));
@@ -218,6 +248,7 @@ void Hardening(const std::string& base) {
     Check("protected_folder_trusted", os.IsFolderTrusted(folder));
   Check("missing_folder_not_trusted", !os.IsFolderTrusted(base + "\\missing"));
   Check("file_is_no_trusted_folder", !os.IsFolderTrusted(base + "\\file.bin"));
+  Check("protect_missing_folder_fails", !os.ProtectFolder(base + "\\missing"));
 
   const std::string full = base + "\\full";
   os.CreateDirectory(full);
@@ -226,25 +257,101 @@ void Hardening(const std::string& base) {
   WriteFile(full + "\\sub\\b.txt", "b");
   WriteFile(full + "\\ro.txt", "r");
   SetFileAttributesA((full + "\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-  os.EmptyFolder(full);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((full + "\\*").c_str(), &found);
-  int entries = 0;
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (std::strcmp(found.cFileName, ".") && std::strcmp(found.cFileName, "..")) ++entries;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
+  const bool emptied = os.EmptyFolder(full);
+  Check("empty_folder_reports_success", emptied, "error " + Num(GetLastError()));
+  const int entries = CountEntries(full);
   Check("empty_folder_removes_everything_inside", entries == 0, Num(entries) + " left");
   Check("empty_folder_keeps_the_folder",
         os.GetFileAttributes(full) != platform::kInvalidFileAttributes);
+
+  // Held, the folder can be neither renamed nor removed; released, it can.
+  const std::string held = base + "\\held";
+  const std::string moved = base + "\\moved";
+  os.CreateDirectory(held);
+  const FileHandle hold = os.HoldFolder(held);
+  Check("hold_folder", hold > 0, "error " + Num(os.LastError()));
+  Check("held_folder_cannot_be_renamed", !MoveFileA(held.c_str(), moved.c_str()));
+  Check("held_folder_cannot_be_removed", !RemoveDirectoryA(held.c_str()));
+  WriteFile(held + "\\in.txt", "in");
+  Check("held_folder_can_be_written_into", ReadAll(held + "\\in.txt") == "in");
+  if (hold > 0) os.Close(hold);
+  Check("released_folder_can_be_renamed", MoveFileA(held.c_str(), moved.c_str()) != FALSE,
+        "error " + Num(GetLastError()));
+  Check("hold_of_a_file_fails", os.HoldFolder(base + "\\file.bin") < 0);
+}
+
+// The runner's links (Unix symbolic links; Wine shows them as reparse points):
+//   outside\keep.txt        a file that must stay as it is
+//   folder-link            -> outside
+//   file-link              -> outside\keep.txt
+//   full\                   a folder holding a.txt, dir-link -> outside,
+//                           file-link -> outside\keep.txt
+void Links(const std::string& links) {
+  Os& os = CurrentOs();
+  const std::string keep = links + "\\outside\\keep.txt";
+  const std::string folder_link = links + "\\folder-link";
+  const std::string file_link = links + "\\file-link";
+  const std::uint32_t folder_attributes = os.GetFileAttributes(folder_link);
+  const std::uint32_t file_attributes = os.GetFileAttributes(file_link);
+  Check("folder_link_is_a_reparse_point",
+        folder_attributes != platform::kInvalidFileAttributes &&
+            (folder_attributes & platform::kAttributeReparsePoint),
+        Num(folder_attributes));
+
+  // A link to a folder under a file's name: no file is opened through it.
+  const FileHandle through = os.CreateAlways(folder_link);
+  Check("create_always_refuses_a_folder_link", through < 0);
+  if (through > 0) os.Close(through);
+  if (file_attributes == platform::kInvalidFileAttributes ||
+      !(file_attributes & platform::kAttributeReparsePoint)) {
+    Skip("file_link_opens", "this Wine shows a symbolic link to a file as a plain file "
+                            "(only links to folders are reparse points)");
+  } else {
+    const FileHandle created = os.CreateAlways(file_link);
+    Check("create_always_refuses_a_file_link", created < 0);
+    if (created > 0) os.Close(created);
+    const FileHandle opened = os.OpenExisting(file_link);
+    Check("open_existing_refuses_a_file_link", opened < 0);
+    if (opened > 0) os.Close(opened);
+    const FileHandle locked = os.OpenReadLocked(file_link);
+    Check("open_read_locked_refuses_a_file_link", locked < 0);
+    if (locked > 0) os.Close(locked);
+  }
+  const FileHandle hold = os.HoldFolder(folder_link);
+  Check("hold_folder_refuses_a_link", hold < 0);
+  if (hold > 0) os.Close(hold);
+  Check("a_link_is_no_trusted_folder", !os.IsFolderTrusted(folder_link));
+  Check("protect_folder_refuses_a_link", !os.ProtectFolder(folder_link));
+  Check("empty_folder_refuses_a_link", !os.EmptyFolder(folder_link));
+
+  // Emptying a folder with links inside never reaches their targets. Where the
+  // system can remove a link itself (Windows) everything goes; Wine 8 can
+  // only reach a link's target, so it must refuse, leave the links and say so.
+  const std::string full = links + "\\full";
+  const bool emptied = os.EmptyFolder(full);
+  const int left = CountEntries(full);
+  Check("empty_folder_with_links_inside_tells_the_truth", emptied == (left == 0),
+        Num(left) + " left, reported " + (emptied ? "emptied" : "not emptied"));
+  Check("plain_file_beside_links_removed",
+        os.GetFileAttributes(full + "\\a.txt") == platform::kInvalidFileAttributes);
+  if (IsWine())
+    Skip("links_inside_removed", "Wine cannot remove a symbolic link itself through the "
+                                 "Windows calls");
+  else
+    Check("links_inside_removed", left == 0, Num(left) + " left");
+  Check("link_targets_kept", CountEntries(links + "\\outside") == 1 &&
+                                 ReadAll(keep) == "not the launcher's to touch",
+        ReadAll(keep));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  g_unix_root = argc > 1 && std::strcmp(argv[1], "--unix-root") == 0;
+  std::string links;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--unix-root") == 0) g_unix_root = true;
+    if (std::strcmp(argv[i], "--links") == 0 && i + 1 < argc) links = argv[++i];
+  }
   const std::string base = TempDir() + "os_win32_probe";
   CurrentOs().CreateDirectory(base);
   SystemInformation(base);
@@ -253,7 +360,12 @@ int main(int argc, char** argv) {
   Files(base);
   Shell(base);
   ApplicationWindow();
+  DllSearch();
   Hardening(base);
+  if (links.empty())
+    Skip("links", "no --links folder given");
+  else
+    Links(links);
   std::printf("%d failed\n", g_failures);
   return g_failures;
 }

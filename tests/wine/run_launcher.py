@@ -8,13 +8,27 @@ Cases:
                 as staged, Setup.exe equal to the plain inner setup, and the inner
                 setup's record (working folder as current directory, no
                 parameters). Then a second run over a spoiled working folder:
-                every file is written again, a foreign file stays.
+                every file is written again. Wine reads back no access list,
+                so the folder never counts as protected: the second run
+                empties it first and a foreign file goes.
   missing-test9 Setup_Tolvex_NoTest9.exe on a virtual display: the standard report
                 read back from the screen, exit code 1, rows 1 to 8 written and
                 nothing else.
   bad-setup     Setup_Tolvex_BadSetup.exe ("Setup.ex_" not compressed): no
                 Setup.exe, the failed start reported with the shell's error
                 code, exit code 1.
+  link-folder   Setup_Tolvex.exe with the working folder pre-created as a Unix
+                symbolic link to another folder (Wine shows it as a reparse
+                point): the report with EFCreateError naming the folder, exit
+                code 1, nothing written through the link, its target unchanged.
+  link-target   the same with a real working folder whose "Terms.txt" is a link
+                to another folder (a reparse point to Wine): the report names
+                Terms.txt, nothing is written.
+  link-file-target  "Terms.txt" a link to a file elsewhere. Wine 8 shows such a
+                link as a plain file and opens its target even when asked for
+                the link itself; the launcher must still write nothing through
+                it: the report names the link (where the link shows) or the
+                working folder (whose emptying refuses to reach the target).
 
 Exit code 0 when every check holds, 1 when one fails, 77 (skip) when this
 machine cannot run the PE's bitness.
@@ -94,19 +108,24 @@ def check_payload_files(stage, folder, rows):
               f"row {row}: {target} differs from the staged payload file")
 
 
-def check_report(box, exception, module, message, bits):
+def check_report(box, exception, module, message, bits, message_pattern=None):
+    """Checks the report; the message is literal, or a regex (message_pattern)
+    whose match is returned."""
     check(box.get("caption") == [CAPTION], f"caption {box.get('caption')}")
     digits = 8 if bits == 32 else 16
+    tail = message_pattern if message_pattern is not None else re.escape(message)
     pattern = (re.escape(f"Exception {exception} im Modul {module} bei ") +
-               f"[0-9A-F]{{{digits}}}" + re.escape(".\n" + message))
+               f"[0-9A-F]{{{digits}}}" + re.escape(".\n") + tail)
     text = box.get("text", [""])[0]
-    check(re.fullmatch(pattern, text), f"report text {text!r} does not match {pattern!r}")
+    match = re.fullmatch(pattern, text)
+    check(match, f"report text {text!r} does not match {pattern!r}")
     check(box.get("icon") == ["1"], "the report shows no icon")
     check(box.get("buttons") == ["OK"], f"buttons {box.get('buttons')}, not just OK")
     # The application object's window: zero size, shown, titled; the task-modal
     # box disables it while it is up.
     check(box.get("app") == [APP_TITLE, "0", "0", "1", "0"],
           f"application window (title, width, height, visible, enabled): {box.get('app')}")
+    return match
 
 
 def run_with_report(prefix, exe, bits, reader, box_file):
@@ -171,9 +190,9 @@ def case_full(layout, prefix, args):
     check_payload_files(layout.product_stage, folder, layout.rows)
     check(filecmp.cmp(os.path.join(folder, "Setup.exe"), layout.inner_setup, shallow=False),
           "second run: Setup.exe was not written anew")
-    with open(os.path.join(folder, "Foreign.txt"), "rb") as f:
-        check(f.read() == b"not the launcher's", "second run: a foreign file was changed")
-    print("second run over the spoiled folder: rows and Setup.exe rewritten, foreign file kept")
+    check(not os.path.exists(os.path.join(folder, "Foreign.txt")),
+          "second run: a foreign file stayed in a folder that Wine cannot show as protected")
+    print("second run over the spoiled folder: emptied, rows and Setup.exe rewritten")
 
 
 def case_missing_test9(layout, prefix, args):
@@ -215,7 +234,102 @@ def case_bad_setup(layout, prefix, args):
     print("report:", box["text"][0].replace("\n", "\\n").replace("\r", "\\r"))
 
 
-CASES = {"full": case_full, "missing-test9": case_missing_test9, "bad-setup": case_bad_setup}
+KEEP = b"not the launcher's to touch"
+
+
+def make_outside(prefix):
+    """A folder with one file, outside every temporary folder, for links to point at."""
+    outside = os.path.join(prefix.path, "drive_c", "outside")
+    os.makedirs(outside)
+    with open(os.path.join(outside, "keep.txt"), "wb") as f:
+        f.write(KEEP)
+    return outside
+
+
+def check_outside_unchanged(outside):
+    names = sorted(os.listdir(outside))
+    check(names == ["keep.txt"], f"written through the link: its target folder holds {names}")
+    with open(os.path.join(outside, "keep.txt"), "rb") as f:
+        check(f.read() == KEEP, "the link's target file was changed")
+
+
+def same_entry(a, b):
+    """Whether two Unix paths name the same directory entry (a link itself, not its target)."""
+    return (os.path.basename(a) == os.path.basename(b) and
+            os.path.samefile(os.path.dirname(a), os.path.dirname(b)))
+
+
+def refused_run(layout, prefix, args):
+    """Runs Setup_Tolvex.exe expecting the EFCreateError report; returns the
+    Unix path of what the report names."""
+    box_file = os.path.join(prefix.path, "box.txt")
+    code, box = run_with_report(prefix, require_exe(layout, "Setup_Tolvex"), args.bits,
+                                args.reader, box_file)
+    check(code == 1, f"exit code {code}, not 1")
+    match = check_report(box, "EFCreateError", "Setup_Tolvex.exe", None, args.bits,
+                         message_pattern=r"Kann Datei (.+) nicht erstellen\.")
+    print("report:", box["text"][0].replace("\n", "\\n"))
+    return prefix.unix_path(match.group(1))
+
+
+def case_link_folder(layout, prefix, args):
+    outside = make_outside(prefix)
+    links = []
+    for temp in prefix.temp_dirs():
+        link = os.path.join(temp, WORK_FOLDER)
+        os.symlink(outside, link)
+        links.append(link)
+    named = refused_run(layout, prefix, args)
+    check(any(same_entry(named, link) for link in links),
+          f"the report names {named}, not the linked working folder")
+    check_outside_unchanged(outside)
+    for link in links:
+        check(os.path.islink(link) and os.readlink(link) == outside, f"{link} is no longer the link")
+    print("working folder as a link: refused, its target unchanged")
+
+
+def linked_target_run(layout, prefix, args, target):
+    """A real working folder in every temporary folder whose Terms.txt is a link
+    to target; returns (what the report names, the folders, the links)."""
+    folders, links = [], []
+    for temp in prefix.temp_dirs():
+        folder = os.path.join(temp, WORK_FOLDER)
+        os.mkdir(folder)
+        link = os.path.join(folder, "Terms.txt")
+        os.symlink(target, link)
+        folders.append(folder)
+        links.append(link)
+    named = refused_run(layout, prefix, args)
+    for folder, link in zip(folders, links):
+        check(os.path.islink(link) and os.readlink(link) == target, f"{link} is no longer the link")
+        check(os.listdir(folder) == ["Terms.txt"],
+              f"{folder} holds {sorted(os.listdir(folder))}: something was written")
+    return named, folders, links
+
+
+def case_link_target(layout, prefix, args):
+    outside = make_outside(prefix)
+    named, _folders, links = linked_target_run(layout, prefix, args, outside)
+    check(any(same_entry(named, link) for link in links),
+          f"the report names {named}, not the linked Terms.txt")
+    check_outside_unchanged(outside)
+    print("Terms.txt as a link to a folder: refused before any row, its target unchanged")
+
+
+def case_link_file_target(layout, prefix, args):
+    outside = make_outside(prefix)
+    named, folders, links = linked_target_run(layout, prefix, args,
+                                              os.path.join(outside, "keep.txt"))
+    check(any(same_entry(named, p) for p in links + folders),
+          f"the report names {named}, neither the link nor the working folder")
+    check_outside_unchanged(outside)
+    which = "the link" if any(same_entry(named, p) for p in links) else "the working folder"
+    print(f"Terms.txt as a link to a file: refused naming {which}, its target unchanged")
+
+
+CASES = {"full": case_full, "missing-test9": case_missing_test9, "bad-setup": case_bad_setup,
+         "link-folder": case_link_folder, "link-target": case_link_target,
+         "link-file-target": case_link_file_target}
 
 
 def main():
