@@ -84,13 +84,19 @@ inline std::size_t ExchangeNode(std::uint16_t* const freq, std::uint16_t* const 
 // parent links and exchanging where the order of weights is disturbed.
 inline void CountUpFrom(std::uint16_t* const freq, std::uint16_t* const parent,
                         std::uint16_t* const child, std::size_t c) {
+  // Positions as byte offsets into the tables, which saves an address
+  // computation per level.
+  auto at = [](std::uint16_t* table, std::size_t offset) -> std::uint16_t& {
+    return *reinterpret_cast<std::uint16_t*>(reinterpret_cast<unsigned char*>(table) + offset);
+  };
+  std::size_t o = 2 * c;
   do {
-    const std::uint16_t k = static_cast<std::uint16_t>(freq[c] + 1);
-    freq[c] = k;
-    if (k > freq[c + 1]) [[unlikely]]
-      c = ExchangeNode(freq, parent, child, c, k);
-    c = parent[c];
-  } while (c != 0);
+    const std::uint16_t k = static_cast<std::uint16_t>(at(freq, o) + 1);
+    at(freq, o) = k;
+    if (k > at(freq, o + 2)) [[unlikely]]
+      o = 2 * ExchangeNode(freq, parent, child, o / 2, k);
+    o = 2 * static_cast<std::size_t>(at(parent, o));
+  } while (o != 0);
 }
 
 // One more occurrence of symbol on the tables given by their three arrays
