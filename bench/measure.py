@@ -117,8 +117,16 @@ class Bench:
                 for leftover in (ours_out, lha_out):
                     if os.path.exists(leftover):
                         os.remove(leftover)
+                row[target]["flush"] = self.flush_cost(folder, row["out"])
             rows.append(row)
         return rows
+
+    def flush_cost(self, folder, size):
+        """Median seconds of an fsync of a fresh file of size bytes in folder."""
+        out = subprocess.run([os.path.join(self.bin, "flush_cost"), folder, str(size),
+                              "3" if self.quick else "7"],
+                             check=True, stdout=subprocess.PIPE).stdout
+        return float(out.decode().strip())
 
     # --- decoder, in process ---------------------------------------------------
     def google_benchmark(self, files):
@@ -186,7 +194,9 @@ class Bench:
             shutil.rmtree(work_dir, ignore_errors=True)
             subprocess.run([launcher], env=env, check=True)
             self.check_launch_output(work_dir, payload)
+            flush = self.flush_cost(temp, payload_setup_size(payload))
             results[target] = {
+                "flush": flush,
                 "launcher": statistics.median(medians["launcher"]),
                 "copy": statistics.median(medians["copy"]),
                 "expansion": statistics.median(medians["expansion"]),
@@ -253,6 +263,10 @@ def main():
         print(f"wrote {output}")
     finally:
         b.close()
+
+
+def payload_setup_size(payload):
+    return os.path.getsize(payload.setup_plain)
 
 
 def reuse_or_pack(b, files, plain, packed):
